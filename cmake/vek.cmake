@@ -32,9 +32,10 @@ function(vek_add_plugin name)
   set(VEK_PLUGINS ${VEK_PLUGINS} ${name} CACHE INTERNAL "every plug-in target")
 endfunction()
 
-# vek_add_test(<name> <sources...> [LIBS <libs...>])
+# vek_add_test(<name> <sources...> [PLUGIN] [LIBS <libs...>])
+# PLUGIN: the test loads built plug-ins through the recording host of tests/support.
 function(vek_add_test name)
-  cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(T "PLUGIN" "" "LIBS" ${ARGN})
   add_executable(${name} ${T_UNPARSED_ARGUMENTS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE GTest::gtest_main ${T_LIBS})
@@ -42,5 +43,9 @@ function(vek_add_test name)
     VEK_PLUGIN_DIR="${VEK_PLUGIN_DIR}"
     VEK_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     VEK_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  if(T_PLUGIN)
+    target_link_libraries(${name} PRIVATE vek_plugin_testing)
+    add_dependencies(${name} vek_test_modules)
+  endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 endfunction()
