@@ -43,6 +43,9 @@ function(vek_add_test name)
     VEK_PLUGIN_DIR="${VEK_PLUGIN_DIR}"
     VEK_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     VEK_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  if(VEK_SANITIZE)
+    target_compile_definitions(${name} PRIVATE VEK_SANITIZED=1)
+  endif()
   if(T_PLUGIN)
     target_link_libraries(${name} PRIVATE vek_plugin_testing)
     add_dependencies(${name} vek_test_modules)
