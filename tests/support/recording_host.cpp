@@ -10,6 +10,8 @@
 
 namespace vek::test {
 
+RecordingHost::RecordingHost() { reset(); }
+
 void RecordingHost::reset() {
     std::lock_guard<std::mutex> lock(mutex_);
     phen_eval = nullptr;
@@ -82,12 +84,8 @@ void *RecordingHost::value_for(miState *state, void *parameter) {
 namespace {
 
 RecordingHost &the_host() {
-    static RecordingHost *host = [] {
-        auto *h = new RecordingHost;
-        h->reset();
-        return h;
-    }();
-    return *host;
+    static RecordingHost host;
+    return host;
 }
 
 HostCall call_named(const char *name) {

@@ -39,6 +39,7 @@ struct InstanceMatrices {
 // they link nothing of the module.
 class RecordingHost {
 public:
+    RecordingHost();
     virtual ~RecordingHost() = default;
     // Resets answers and forgets every call.
     virtual void reset();
