@@ -1,0 +1,94 @@
+// Inside the stand-in host: what a loaded network and a shading context hold,
+// shared by the network loader and the host functions.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "stand_in_host/network.h"
+#include "stand_in_host/plugin_module.h"
+
+namespace vek::host {
+
+// The record a plug-in sees as its current shader record; the host's own part
+// (which node it belongs to) follows the part the plug-ins read.
+struct NodeRecord {
+    miShaderRecord record;
+    int node;
+};
+
+// Where one 32-bit unit of a parameter block is connected from.
+struct Link {
+    int source = -1;  // node index, -1 when the unit is not connected
+    int offset = 0;   // bytes into the source's result record (a struct member)
+};
+
+struct LoadedPlugin {
+    Plugin plugin;
+    miBoolean per_instance_init = 0;
+};
+
+struct Node {
+    std::string name;
+    Declaration declaration;
+    LoadedPlugin *plugin = nullptr;
+    std::vector<std::uint32_t> words;  // the block, the array elements after it, then the marker area
+    NodeRecord record{};
+    std::vector<Link> links;           // one per 32-bit unit of the block
+    ShaderFn shader = nullptr;
+    void *block() { return words.data(); }
+    const void *block() const { return words.data(); }
+};
+
+struct Network::Impl {
+    std::string file;
+    nlohmann::ordered_json document;
+    std::map<std::string, std::unique_ptr<LoadedPlugin>> plugins;
+    std::vector<std::unique_ptr<Node>> nodes;
+    std::vector<Instance> instances;  // instances[tag - 1]
+    int output = -1;
+    std::string output_member;
+    int output_offset = 0;
+    ValueType output_type = ValueType::color;
+    std::vector<Channel> channels;
+    std::vector<int> result_offset;   // per node, in 32-bit units of a context's result area
+    int result_words = 0;
+
+    const Instance *instance(miTag tag) const {
+        return tag >= 1 && tag <= instances.size() ? &instances[tag - 1] : nullptr;
+    }
+    ~Impl();
+};
+
+struct ShadingContext::Impl {
+    miState state;  // first: the plug-ins' state address is this record's
+    const Network::Impl *network = nullptr;
+    miVector tex_list[1];
+    miColor opacity{1, 1, 1, 1};
+    bool opacity_set = false;
+    std::vector<std::uint32_t> results;
+
+    void *result(int node) { return results.data() + network->result_offset[node]; }
+
+    // Runs a node on this thread with the state's shader record switched to the
+    // node's, and restored after; returns its result record.
+    void *run(int node) {
+        const Node &n = *network->nodes[node];
+        miShaderRecord *saved = state.shader;
+        state.shader = const_cast<miShaderRecord *>(&n.record.record);
+        void *out = result(node);
+        n.shader(out, &state, const_cast<void *>(n.block()));
+        state.shader = saved;
+        return out;
+    }
+};
+
+// The handle of the module that exports the host functions (this library).
+void *host_module_handle();
+// The context shading on this thread, for host calls that get no state.
+ShadingContext::Impl *&current_context();
+
+}  // namespace vek::host
