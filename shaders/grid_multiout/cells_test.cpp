@@ -58,15 +58,11 @@ TEST(CellJitter, ShiftsEachUnitIntervalByItsOwnAmount) {
         double c;
         std::int32_t expected;
     } cases[] = {
-        {0.5, 0},  // entry 0 (3550): shift +0.3667, the border at 0.6333
-        {0.7, 1},
-        {1.6, 1},  // entry 1 (3369): shift +0.3225, the border at 1.6775
-        {1.7, 2},
-        {3.2, 2},  // entry 3 (138): shift -0.4663, the border at 3.4663
-        {3.6, 3},
-        {4096.5, 4096},  // the cell 4096 reads entry 0 again
-        {4096.7, 4097},
-        {-0.5, static_cast<std::int32_t>(std::floor(shift_m1 - 0.5))},
+        {0.5, 0},                        // entry 0 (3550): shift +0.3667, the border at 0.6333
+        {0.7, 1},       {1.6, 1},        // entry 1 (3369): shift +0.3225, the border at 1.6775
+        {1.7, 2},       {3.2, 2},        // entry 3 (138): shift -0.4663, the border at 3.4663
+        {3.6, 3},       {4096.5, 4096},  // the cell 4096 reads entry 0 again
+        {4096.7, 4097}, {-0.5, static_cast<std::int32_t>(std::floor(shift_m1 - 0.5))},
     };
     for (const auto &c : cases) EXPECT_EQ(c.expected, cell_jitter(c.c)) << c.c;
 }

@@ -45,14 +45,12 @@ inline bool is_soft(const SquareWave &a) { return a.s2 > 0.0; }
 inline double square_wave(const SquareWave &a) {
     if (!is_soft(a)) return a.h > a.m ? 1.0 : 0.0;
     const double s = a.s2 * 0.5;
-    if (a.h - s > a.m) return smooth_step(-s, s, a.m);             // rise at the period's start
+    if (a.h - s > a.m) return smooth_step(-s, s, a.m);                   // rise at the period's start
     if (s + a.h > a.m) return 1.0 - smooth_step(a.h - s, a.h + s, a.m);  // fall at h
-    return smooth_step(a.q - s, a.q + s, a.m);                    // rise at the period's end
+    return smooth_step(a.q - s, a.q + s, a.m);                           // rise at the period's end
 }
 
-inline double square_wave(double c, double P, double W, double S) {
-    return square_wave(square_wave_axis(c, P, W, S));
-}
+inline double square_wave(double c, double P, double W, double S) { return square_wave(square_wave_axis(c, P, W, S)); }
 
 inline SquareWave square_wave_u(const Coords &c, const PatternSizes &s) {
     return square_wave_axis(c.u, s.cell_size.x, s.line_width.x, s.softness.x);

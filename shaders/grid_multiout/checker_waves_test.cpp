@@ -53,8 +53,8 @@ TEST(SquareWave, OnForTheFirstPartOfTwoCellsWithSoftSteps) {
         {2.5, 1, 0.5, 0, 1.0},
         {-0.5, 1, 0.5, 0, 0.0},  // m = 1.5
         {-1.5, 1, 0.5, 0, 1.0},
-        {1.9, 1, 0.0, 0, 1.0},   // no width: always on
-        {0.1, 1, 1.5, 0, 0.0},   // the width is limited to the period: never on
+        {1.9, 1, 0.0, 0, 1.0},  // no width: always on
+        {0.1, 1, 1.5, 0, 0.0},  // the width is limited to the period: never on
         // Soft: Q = 2, h = 1, s = 0.25.
         {0.0, 1, 0.5, 0.25, 0.5},
         {0.25, 1, 0.5, 0.25, 1.0},
@@ -90,7 +90,7 @@ TEST(Checker, HardSquaresRepeatEveryTwoCells) {
     struct Case {
         double u, v, expected;
     } cases[] = {
-        {0.5, 0.5, 0}, {1.5, 0.5, 1}, {0.5, 1.5, 1}, {1.5, 1.5, 0},
+        {0.5, 0.5, 0}, {1.5, 0.5, 1}, {0.5, 1.5, 1},  {1.5, 1.5, 0},
         {2.5, 2.5, 0}, {3.5, 0.5, 1}, {-0.5, 0.5, 1}, {-0.5, -0.5, 0},
     };
     for (const auto &c : cases) {

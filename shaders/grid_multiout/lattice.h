@@ -25,9 +25,7 @@ inline std::int32_t cell_index(double x) {
 
 // The neighbouring cell, wrapping like the hashes' sums: only the low bits of an
 // index ever reach a table.
-inline std::int32_t next_cell(std::int32_t i) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(i) + 1u);
-}
+inline std::int32_t next_cell(std::int32_t i) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(i) + 1u); }
 
 // Two's-complement sum of an entry and an index, masked into the table.
 inline int lattice_slot(std::int32_t entry, std::int32_t index) {
@@ -43,8 +41,7 @@ inline std::int32_t lattice_hash(const std::int32_t *table, std::int32_t i, std:
 }
 
 // The displacement at a lattice point, between -amount/2 and amount/2.
-inline double lattice_value(const std::int32_t *table, std::int32_t i, std::int32_t j, std::int32_t k,
-                            double amount) {
+inline double lattice_value(const std::int32_t *table, std::int32_t i, std::int32_t j, std::int32_t k, double amount) {
     return (lattice_hash(table, i, j, k) * lattice_scale - 0.5) * amount;
 }
 
@@ -87,7 +84,8 @@ inline double lattice_edge_u(const std::int32_t *table, std::int32_t i, std::int
 inline double lattice_noise_3d(const std::int32_t *table, std::int32_t i, std::int32_t j, std::int32_t k, double su,
                                double sv, double sw, double amount) {
     const std::int32_t j1 = next_cell(j), k1 = next_cell(k);
-    const double b0 = lerp_fade(lattice_edge_u(table, i, j, k, su, amount), lattice_edge_u(table, i, j1, k, su, amount), sv);
+    const double b0 =
+        lerp_fade(lattice_edge_u(table, i, j, k, su, amount), lattice_edge_u(table, i, j1, k, su, amount), sv);
     const double b1 =
         lerp_fade(lattice_edge_u(table, i, j, k1, su, amount), lattice_edge_u(table, i, j1, k1, su, amount), sv);
     return lerp_fade(b0, b1, sw);

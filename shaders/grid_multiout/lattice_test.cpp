@@ -113,9 +113,8 @@ TEST(FadeCurves, CubicQuinticAndLinearForEveryOtherSetting) {
         int fade;
         double f, expected;
     } cases[] = {
-        {1, 0.25, 0.15625},     {1, 0.5, 0.5},   {1, 1.0, 1.0},   {1, 0.0, 0.0},
-        {2, 0.25, 0.103515625}, {2, 0.5, 0.5},   {2, 1.0, 1.0},   {2, 0.0, 0.0},
-        {0, 0.25, 0.25},        {3, 0.25, 0.25}, {-1, 0.3, 0.3},  {1000, 0.7, 0.7},
+        {1, 0.25, 0.15625}, {1, 0.5, 0.5}, {1, 1.0, 1.0},   {1, 0.0, 0.0},   {2, 0.25, 0.103515625}, {2, 0.5, 0.5},
+        {2, 1.0, 1.0},      {2, 0.0, 0.0}, {0, 0.25, 0.25}, {3, 0.25, 0.25}, {-1, 0.3, 0.3},         {1000, 0.7, 0.7},
     };
     for (const auto &c : cases) EXPECT_TRUE(same_bits(c.expected, fade_curve(c.fade, c.f))) << c.fade << " " << c.f;
 }
@@ -168,8 +167,10 @@ TEST(Distortion, HalfwayAlongUIsTheMeanOfTheCornersWithEveryFade) {
             Coords c{base + 0.5, 2.0, 0.0};
             distort_2d(c, fade, amount);
             const auto i = static_cast<std::int64_t>(base);
-            const double c00u = n_value(lattice_table_1, i, 2, 0, amount), c10u = n_value(lattice_table_1, i + 1, 2, 0, amount);
-            const double c00v = n_value(lattice_table_2, i, 2, 0, amount), c10v = n_value(lattice_table_2, i + 1, 2, 0, amount);
+            const double c00u = n_value(lattice_table_1, i, 2, 0, amount),
+                         c10u = n_value(lattice_table_1, i + 1, 2, 0, amount);
+            const double c00v = n_value(lattice_table_2, i, 2, 0, amount),
+                         c10v = n_value(lattice_table_2, i + 1, 2, 0, amount);
             EXPECT_TRUE(same_bits(base + 0.5 + ((c10u - c00u) * 0.5 + c00u), c.u)) << fade << " " << base;
             EXPECT_TRUE(same_bits(2.0 + ((c10v - c00v) * 0.5 + c00v), c.v)) << fade << " " << base;
         }
@@ -222,10 +223,10 @@ TEST(Distortion, FixedSeedSweepMatchesTheWrittenOutInterpolation) {
                    k = static_cast<std::int64_t>(std::floor(p.w));
         Coords solid = p;
         distort_3d(solid, fade, amount);
-        EXPECT_TRUE(same_bits(p.u + expected_field(lattice_table_1, i, j, k, frac(p.u), frac(p.v), frac(p.w), amount, true),
-                              solid.u));
-        EXPECT_TRUE(same_bits(p.w + expected_field(lattice_table_3, i, j, k, frac(p.u), frac(p.v), frac(p.w), amount, true),
-                              solid.w));
+        EXPECT_TRUE(same_bits(
+            p.u + expected_field(lattice_table_1, i, j, k, frac(p.u), frac(p.v), frac(p.w), amount, true), solid.u));
+        EXPECT_TRUE(same_bits(
+            p.w + expected_field(lattice_table_3, i, j, k, frac(p.u), frac(p.v), frac(p.w), amount, true), solid.w));
         Coords planar = p;
         distort_2d(planar, fade, amount);
         EXPECT_TRUE(same_bits(p.v + expected_field(lattice_table_2, i, j, 0, frac(p.u), frac(p.v), 0, amount, false),
@@ -244,7 +245,8 @@ TEST(Distortion, NanAndHugeCoordinatesStayInsideTheTables) {
     // The cell beyond INT32_MAX wraps to INT32_MIN like the hash's sums.
     Coords edge{2147483647.5, 0.0, 0.0};
     distort_2d(edge, 0, 1.0);
-    const double lo = n_value(lattice_table_1, INT32_MAX, 0, 0, 1.0), hi = n_value(lattice_table_1, INT32_MIN, 0, 0, 1.0);
+    const double lo = n_value(lattice_table_1, INT32_MAX, 0, 0, 1.0),
+                 hi = n_value(lattice_table_1, INT32_MIN, 0, 0, 1.0);
     EXPECT_TRUE(same_bits(2147483647.5 + ((hi - lo) * 0.5 + lo), edge.u));
 
     for (Coords c : {Coords{nan, 0.5, 0.5}, Coords{inf, -inf, nan}}) {

@@ -19,8 +19,14 @@ TEST(SmoothStep, ZeroBelowOneAtTheUpperEdgeCubicBetween) {
     struct Case {
         double e0, e1, x, expected;
     } cases[] = {
-        {0, 1, -0.5, 0.0}, {0, 1, 0.0, 0.0}, {0, 1, 0.25, 5.0 / 32.0}, {0, 1, 0.5, 0.5},
-        {0, 1, 1.0, 1.0},  {0, 1, 7.0, 1.0}, {2, 4, 3.0, 0.5},         {-1, 1, 0.0, 0.5},
+        {0, 1, -0.5, 0.0},
+        {0, 1, 0.0, 0.0},
+        {0, 1, 0.25, 5.0 / 32.0},
+        {0, 1, 0.5, 0.5},
+        {0, 1, 1.0, 1.0},
+        {0, 1, 7.0, 1.0},
+        {2, 4, 3.0, 0.5},
+        {-1, 1, 0.0, 0.5},
         // Equal edges: the upper test wins at the edge, nothing is divided.
         {1, 1, 1.0, 1.0},
     };
@@ -72,12 +78,8 @@ TEST(LinePatterns, StripesCrossingsGridAndLatticeCombineTheAxes) {
         Coords c;
         double stripes, crossings, grid, lattice;
     } cases[] = {
-        {{0.0, 0.5, 0.5}, 1, 0, 1, 1},
-        {{0.5, 0.0, 0.5}, 0, 0, 1, 1},
-        {{0.0, 0.0, 0.5}, 1, 1, 1, 1},
-        {{0.5, 0.5, 0.0}, 0, 0, 0, 1},
-        {{0.5, 0.5, 0.5}, 0, 0, 0, 0},
-        {{-1.0, 3.0, 0.5}, 1, 1, 1, 1},
+        {{0.0, 0.5, 0.5}, 1, 0, 1, 1}, {{0.5, 0.0, 0.5}, 0, 0, 1, 1}, {{0.0, 0.0, 0.5}, 1, 1, 1, 1},
+        {{0.5, 0.5, 0.0}, 0, 0, 0, 1}, {{0.5, 0.5, 0.5}, 0, 0, 0, 0}, {{-1.0, 3.0, 0.5}, 1, 1, 1, 1},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(c.stripes, stripes(c.c, s));
@@ -161,10 +163,10 @@ TEST(Weave, SoftThreadsAddAnEdgeTerm) {
         double b;
         bool even;
     } cases[] = {
-        {0.75, 0.5, false},  // m = 0.75: d = 0.5, the edge of the odd thread at 1
-        {0.25, 0.5, true},   // the edge of the even thread at 0
+        {0.75, 0.5, false},   // m = 0.75: d = 0.5, the edge of the odd thread at 1
+        {0.25, 0.5, true},    // the edge of the even thread at 0
         {0.875, 0.0, false},  // d = 0.75: the soft zone ends
-        {1.0, 0.0, false},   // core
+        {1.0, 0.0, false},    // core
         {0.8125, 0.5 - std::sin(((0.625 - 0.5) / 0.25) * 1.5707963267948966) * 0.5, false},
     };
     for (const auto &c : cases) {
@@ -187,16 +189,14 @@ TEST(Bricks, EveryOtherRowIsShiftedByHalfABrick) {
         Coords c;
         double bricks, bricks_3d;
     } cases[] = {
-        {{0.0, 0.6, 0.3}, 1, 1},      // vertical joint of an unshifted row
-        {{0.625, 0.6, 0.3}, 0, 0},    // mid-brick
-        {{0.0, 1.85, 0.3}, 0, 0},     // the shifted row has a brick there ...
-        {{0.625, 1.85, 0.3}, 1, 1},   // ... and its joint half a brick over
-        {{0.625, -0.65, 0.3}, 1, 1},  // negative rows alternate the same way
-        {{0.3, 0.0, 0.3}, 1, 1},      // horizontal joints are continuous
-        {{0.3, 1.25, 0.3}, 1, 1},
-        {{0.3, 0.6, 0.0}, 0, 1},      // joint along w
-        {{0.3, 0.6, 0.625}, 0, 0},
-        {{0.3, 1.85, 0.625}, 0, 1},   // a shifted row moves the w joints too
+        {{0.0, 0.6, 0.3}, 1, 1},                                  // vertical joint of an unshifted row
+        {{0.625, 0.6, 0.3}, 0, 0},                                // mid-brick
+        {{0.0, 1.85, 0.3}, 0, 0},                                 // the shifted row has a brick there ...
+        {{0.625, 1.85, 0.3}, 1, 1},                               // ... and its joint half a brick over
+        {{0.625, -0.65, 0.3}, 1, 1},                              // negative rows alternate the same way
+        {{0.3, 0.0, 0.3}, 1, 1},                                  // horizontal joints are continuous
+        {{0.3, 1.25, 0.3}, 1, 1},    {{0.3, 0.6, 0.0}, 0, 1},     // joint along w
+        {{0.3, 0.6, 0.625}, 0, 0},   {{0.3, 1.85, 0.625}, 0, 1},  // a shifted row moves the w joints too
         {{0.3, 1.85, 0.0}, 0, 0},
     };
     for (const auto &c : cases) {

@@ -14,20 +14,20 @@ namespace vek::grid {
 enum class Distortion { none, planar, solid };
 
 // X(number, name, distortion, function)
-#define VEK_GRID_PATTERN_KINDS(X)                          \
-    X(0, stripes, planar, stripes)                         \
-    X(1, crossings, planar, crossings)                     \
-    X(2, grid, planar, grid)                               \
-    X(3, lattice, solid, lattice)                          \
-    X(4, weave, planar, weave)                             \
-    X(5, waves, solid, waves)                              \
-    X(6, checker, planar, checker)                         \
-    X(7, checker_3d, solid, checker_3d)                    \
-    X(8, random_cells, planar, random_cells)               \
-    X(9, random_cells_3d, solid, random_cells_3d)          \
-    X(10, bricks, planar, bricks)                          \
-    X(11, bricks_3d, solid, bricks_3d)                     \
-    X(12, jittered_cells, planar, jittered_cells)          \
+#define VEK_GRID_PATTERN_KINDS(X)                 \
+    X(0, stripes, planar, stripes)                \
+    X(1, crossings, planar, crossings)            \
+    X(2, grid, planar, grid)                      \
+    X(3, lattice, solid, lattice)                 \
+    X(4, weave, planar, weave)                    \
+    X(5, waves, solid, waves)                     \
+    X(6, checker, planar, checker)                \
+    X(7, checker_3d, solid, checker_3d)           \
+    X(8, random_cells, planar, random_cells)      \
+    X(9, random_cells_3d, solid, random_cells_3d) \
+    X(10, bricks, planar, bricks)                 \
+    X(11, bricks_3d, solid, bricks_3d)            \
+    X(12, jittered_cells, planar, jittered_cells) \
     X(13, jittered_cells_3d, solid, jittered_cells_3d)
 
 constexpr int pattern_kind_count = 14;
