@@ -144,6 +144,12 @@ PngLayout png_layout(const Image &image, const std::string &layer) {
     l.b = image.find(prefix + "B");
     l.a = image.find(prefix + "A");
     if (l.r >= 0 && l.g >= 0 && l.b >= 0) return l;
+    // A vector shows its x, y, z as red, green, blue.
+    l.r = image.find(prefix + "X");
+    l.g = image.find(prefix + "Y");
+    l.b = image.find(prefix + "Z");
+    l.a = -1;
+    if (l.r >= 0 && l.g >= 0 && l.b >= 0) return l;
     l = PngLayout{};
     if (!layer.empty()) l.grey = image.find(layer);
     else if (image.channel_count() == 1) l.grey = 0;
