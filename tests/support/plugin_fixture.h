@@ -9,6 +9,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "host/mi_types.h"
 #include "stand_in_host/plugin_module.h"
@@ -27,15 +28,26 @@ struct HostModule {
     RecordingHost *host = nullptr;
 
     static HostModule open(const std::string &name) {
+        return attach(host::Module::open(test_module_path(name), /*local=*/true), name);
+    }
+    static HostModule &primary() {
+#if defined(_WIN32)
+        // On Windows the test program itself exports the host functions, as a
+        // host executable does, and plug-ins get GetModuleHandle(NULL).
+        static HostModule m = attach(host::Module::self(), "the test program");
+#else
+        static HostModule m = open("vek_recording_host");
+#endif
+        return m;
+    }
+
+private:
+    static HostModule attach(host::Module module, const std::string &name) {
         HostModule m;
-        m.module = host::Module::open(test_module_path(name), /*local=*/true);
+        m.module = std::move(module);
         auto accessor = reinterpret_cast<RecordingHostAccessor>(m.module.symbol(recording_host_symbol));
         if (accessor == nullptr) throw host::PluginError("no recording host in " + name);
         m.host = accessor();
-        return m;
-    }
-    static HostModule &primary() {
-        static HostModule m = open("vek_recording_host");
         return m;
     }
 };
