@@ -9,8 +9,10 @@
 namespace vek::swatch {
 
 struct Tolerance {
-    float threshold = 1e-5f;  // largest absolute channel difference a pixel may have
-    int budget = 0;           // pixels allowed above the threshold
+    // Same-platform renders agree to the bit; the slack only absorbs a
+    // different mathematics library moving a few hard edges.
+    float threshold = 1e-4f;  // largest absolute channel difference a pixel may have
+    int budget = 8;           // pixels allowed above the threshold
 };
 
 struct Comparison {

@@ -49,13 +49,16 @@ constexpr int mix_mode_count = sizeof(mix_mode_names) / sizeof(mix_mode_names[0]
 json vec3(double x, double y, double z) { return json::array({x, y, z}); }
 json rgba(double r, double g, double b, double a = 1.0) { return json::array({r, g, b, a}); }
 
-json grid_node(int pattern, bool solid, bool distort, json pattern_color, json background_color, double cell = 0.25) {
+json grid_node(int pattern, bool solid, bool distort, json pattern_color, json background_color, double cell = 0.25,
+               double line = 0.2, double soft = 0.06) {
+    // A checker's line width is the part of its two-cell period that is off: half a period gives even squares.
+    if (pattern == 6 || pattern == 7) line = 0.5;
     json p;
     p["pattern"] = pattern;
     p["coordinate_source"] = 0;
     p["cell_size"] = vec3(cell, cell, cell);
-    p["line_width"] = vec3(cell * 0.2, cell * 0.2, cell * 0.2);
-    p["softness"] = vec3(cell * 0.06, cell * 0.06, cell * 0.06);
+    p["line_width"] = vec3(cell * line, cell * line, cell * line);
+    p["softness"] = vec3(cell * soft, cell * soft, cell * soft);
     p["bias"] = 0.5;
     p["gain"] = 0.5;
     p["pattern_color"] = std::move(pattern_color);
@@ -82,7 +85,7 @@ json network(json nodes, const std::string &output, json instances = json::objec
 }
 
 // The two patterns the mixer pages lay over each other.
-json top_stripes() { return grid_node(0, false, false, rgba(0.95, 0.55, 0.1), rgba(0.2, 0.7, 0.9), 0.2); }
+json top_stripes() { return grid_node(0, false, false, rgba(0.95, 0.55, 0.1), rgba(0.2, 0.7, 0.9), 0.2, 0.45, 0.25); }
 json base_checker() { return grid_node(6, false, false, rgba(0.15, 0.2, 0.6), rgba(0.85, 0.85, 0.8), 0.25); }
 
 json mixer_node(int mode, bool hsv, json amount = 1.0) {
@@ -176,7 +179,7 @@ std::vector<GalleryItem> gallery_items() {
             it.label = std::to_string(mode) + (mode == 40 ? " normal_by_top_alpha" : " normal_by_top_transparency");
             it.stem = std::string("mix_rgb_") + std::to_string(mode);
             it.shaders = {grid_shader, mixer_shader};
-            json top = grid_node(0, false, false, rgba(0.95, 0.55, 0.1, 1.0), rgba(0.2, 0.7, 0.9, 0.25), 0.2);
+            json top = grid_node(0, false, false, rgba(0.95, 0.55, 0.1, 1.0), rgba(0.2, 0.7, 0.9, 0.25), 0.2, 0.45, 0.25);
             it.network = network(json{{"top", top}, {"base", base_checker()}, {"mix", mixer_node(mode, false)}}, "mix");
             items.push_back(std::move(it));
         }

@@ -28,7 +28,7 @@ std::vector<std::string> default_search_path() {
 namespace {
 
 host::NetworkError swatch_error(const host::Network &network, const std::string &what) {
-    return host::NetworkError(network.file(), "", "swatch", what);
+    return host::NetworkError(network.file(), "", "", "\"swatch\": " + what);
 }
 
 }  // namespace
@@ -37,7 +37,7 @@ Swatch swatch_from_document(const host::Network &network, Swatch base) {
     const auto &doc = network.document();
     if (!doc.is_object() || !doc.contains("swatch")) return base;
     const auto &s = doc["swatch"];
-    if (!s.is_object()) throw swatch_error(network, "\"swatch\" must be an object");
+    if (!s.is_object()) throw swatch_error(network, "must be an object");
     for (auto it = s.begin(); it != s.end(); ++it) {
         const std::string &key = it.key();
         const auto &v = it.value();

@@ -25,14 +25,14 @@ fs::path scratch() {
     return dir;
 }
 
-struct Run {
+struct ToolRun {
     int code = -1;
     std::string out;  // standard output and standard error together
 };
 
-Run run(const std::string &args) {
+ToolRun run(const std::string &args) {
     const std::string command = "cd '" + scratch().string() + "' && '" + tool.string() + "' " + args + " 2>&1";
-    Run r;
+    ToolRun r;
     FILE *p = popen(command.c_str(), "r");
     if (!p) return r;
     char buf[4096];
@@ -62,7 +62,7 @@ TEST(SwatchTool, RendersANetworkWithOverridesToExr) {
     const fs::path net = write_file("alpha.json", alpha_network);
     const fs::path out = scratch() / "alpha.exr";
     fs::remove(out);
-    const Run r = run("'" + net.string() + "' -o alpha.exr --set ra.average_alpha=true --size 5x3 --threads 2 -q");
+    const ToolRun r = run("'" + net.string() + "' -o alpha.exr --set ra.average_alpha=true --size 5x3 --threads 2 -q");
     ASSERT_EQ(r.code, 0) << r.out;
     EXPECT_NE(r.out.find("alpha.exr"), std::string::npos) << "says where it wrote";
     const Image img = read_exr(out.string());
@@ -78,11 +78,11 @@ TEST(SwatchTool, RendersANetworkWithOverridesToExr) {
 
 TEST(SwatchTool, OpacityBecomesItsOwnChannelAndPngLayers) {
     const fs::path net = write_file("opacity.json", alpha_network);
-    const Run r = run("'" + net.string() + "' -o opacity.png --set ra.set_opacity=1 --set ra.opacity=0.5 -q");
+    const ToolRun r = run("'" + net.string() + "' -o opacity.png --set ra.set_opacity=1 --set ra.opacity=0.5 -q");
     ASSERT_EQ(r.code, 0) << r.out;
     EXPECT_TRUE(fs::exists(scratch() / "opacity.png"));
     EXPECT_TRUE(fs::exists(scratch() / "opacity.opacity.png")) << r.out;
-    const Run e = run("'" + net.string() + "' -o opacity.exr --set ra.set_opacity=1 --set ra.opacity=0.5 -q");
+    const ToolRun e = run("'" + net.string() + "' -o opacity.exr --set ra.set_opacity=1 --set ra.opacity=0.5 -q");
     ASSERT_EQ(e.code, 0) << e.out;
     const Image img = read_exr((scratch() / "opacity.exr").string());
     const int o = img.find("opacity");
@@ -131,7 +131,7 @@ TEST(SwatchTool, BadInputGivesOneMessageAndNoOutput) {
         if (!c.network.empty()) write_file(net.filename().string(), c.network);
         const fs::path out = scratch() / (std::string(c.name) + ".exr");
         fs::remove(out);
-        const Run r = run("'" + net.string() + "' -q " + c.args);
+        const ToolRun r = run("'" + net.string() + "' -q " + c.args);
         EXPECT_EQ(r.code, 1) << c.name << ": " << r.out;
         for (const std::string &m : c.message) EXPECT_NE(r.out.find(m), std::string::npos) << c.name << ": " << r.out;
         EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << c.name << ": one line: " << r.out;
@@ -140,14 +140,31 @@ TEST(SwatchTool, BadInputGivesOneMessageAndNoOutput) {
     }
     // An output format the tool cannot write is refused before rendering.
     const fs::path net = write_file("format.json", alpha_network);
-    const Run r = run("'" + net.string() + "' -o format.tiff");
+    const ToolRun r = run("'" + net.string() + "' -o format.tiff");
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.out.find("format.tiff"), std::string::npos) << r.out;
     EXPECT_FALSE(fs::exists(scratch() / "format.tiff"));
 }
 
+// A shared library in the plug-in's place that lacks the five exports is
+// refused by name, whatever its declaration says.
+TEST(SwatchTool, PluginWithoutItsExportsIsRefused) {
+    const fs::path dir = scratch() / "fake_plugins";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::copy_file(fs::path(VEK_BINARY_DIR) / "tests" / "vek_empty_module.so", dir / "Vek_Replace_Alpha.so");
+    fs::copy_file(fs::path(VEK_PLUGIN_DIR) / "Vek_Replace_Alpha.mi", dir / "Vek_Replace_Alpha.mi");
+    const fs::path net = write_file("fake.json", alpha_network);
+    fs::remove(scratch() / "fake.exr");
+    const ToolRun r = run("'" + net.string() + "' -q --plugins '" + dir.string() + "'");
+    EXPECT_EQ(r.code, 1) << r.out;
+    EXPECT_NE(r.out.find("Vek_Replace_Alpha"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("fake.json"), std::string::npos) << r.out;
+    EXPECT_FALSE(fs::exists(scratch() / "fake.exr"));
+}
+
 TEST(SwatchTool, ListsEveryPluginWithItsParameters) {
-    const Run r = run("--list");
+    const ToolRun r = run("--list");
     ASSERT_EQ(r.code, 0) << r.out;
     for (const char *word : {"Vek_Replace_Alpha", "input_color", "set_opacity", "opacity"})
         EXPECT_NE(r.out.find(word), std::string::npos) << word << "\n" << r.out;
@@ -175,7 +192,7 @@ TEST(SwatchTool, SameBitsWhateverTheThreadCountThroughTheHost) {
 TEST(SwatchTool, NoArgumentsRendersTheGallery) {
     const fs::path dir = scratch() / "gallery";
     fs::remove_all(dir);
-    const Run r = run("--gallery gallery --size 16x16 --samples 1");
+    const ToolRun r = run("--gallery gallery --size 16x16 --samples 1");
     ASSERT_EQ(r.code, 0) << r.out;
     EXPECT_NE(r.out.find((dir / "index.html").string()), std::string::npos) << r.out;
     std::ifstream page(dir / "index.html");
