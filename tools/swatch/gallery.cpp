@@ -136,6 +136,13 @@ std::string html_escape(const std::string &s) {
 
 }  // namespace
 
+std::string default_gallery_directory() {
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec && exe.parent_path().filename() == "bin") return (exe.parent_path().parent_path() / "gallery").string();
+    return "swatch-gallery";
+}
+
 std::vector<GallerySection> gallery_sections() {
     return {
         {"Grid patterns", "Vek_Grid_MultiOut, every pattern kind; solid kinds on a slice tilted by the rotate group."},

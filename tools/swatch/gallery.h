@@ -28,8 +28,12 @@ struct GallerySection {
 std::vector<GalleryItem> gallery_items();
 std::vector<GallerySection> gallery_sections();
 
+// Where the gallery goes when no folder is given: the build folder the program
+// runs from (<build>/gallery, beside bin/), else ./swatch-gallery.
+std::string default_gallery_directory();
+
 struct GalleryOptions {
-    std::string directory = "swatch-gallery";
+    std::string directory = default_gallery_directory();
     std::vector<std::string> search_path;
     int size = 96;
     int samples = 2;

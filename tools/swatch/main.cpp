@@ -44,7 +44,7 @@ int list_plugins(const std::vector<std::string> &search_path) {
 
 int main(int argc, char **argv) {
     CLI::App app{"Renders a network of the Vek shader pack over a swatch through the stand-in host.\n"
-                 "With no arguments, renders the built-in gallery into ./swatch-gallery/index.html."};
+                 "With no arguments, renders the built-in gallery into <build>/gallery/index.html."};
     std::string network_file, output, size, channel, gallery_dir;
     std::vector<double> rect;
     std::vector<std::string> overrides, plugin_dirs;
@@ -62,7 +62,7 @@ int main(int argc, char **argv) {
     app.add_option("--channel", channel, "Output to write: a node, or node.member of a struct result");
     app.add_option("--plugins", plugin_dirs, "Folder of plug-ins and their declarations (repeatable)");
     app.add_flag("--list", list, "List every plug-in found with its declared parameters");
-    app.add_option("--gallery", gallery_dir, "Render the gallery into this folder (default ./swatch-gallery)");
+    app.add_option("--gallery", gallery_dir, "Render the gallery into this folder (default <build>/gallery)");
     app.add_flag("-q,--quiet", quiet, "No progress line");
     CLI11_PARSE(app, argc, argv);
 

@@ -56,11 +56,12 @@ public:
     explicit Progress(bool enabled, int total) : enabled_(enabled), total_(total) {}
     void tile_done() {
         const int done = ++done_;
-        if (!enabled_) return;
+        // The last tile is reported by finish(), which ends the line.
+        if (!enabled_ || done >= total_) return;
         const auto now = std::chrono::steady_clock::now();
-        if (now - start_ < std::chrono::seconds(1) && done < total_) return;
+        if (now - start_ < std::chrono::seconds(1)) return;
         std::lock_guard<std::mutex> lock(print_);
-        if (done < total_ && now - last_ < std::chrono::milliseconds(250)) return;
+        if (now - last_ < std::chrono::milliseconds(250)) return;
         last_ = now;
         printed_ = true;
         std::fprintf(stderr, "\rrendering: %3d%% (%d/%d tiles)", done * 100 / total_, done, total_);
