@@ -32,6 +32,7 @@ struct Setting {
     const char *shader;
     std::size_t result_size;
     std::vector<unsigned char> block;  // the parameter block, stored values only
+    bool uses_point;                   // whether the result follows the intersection point
 };
 
 template <typename P>
@@ -59,7 +60,7 @@ std::vector<Setting> settings() {
     g.distort = 1;
     g.distort_amount = 0.5f;
     g.distort_fade = 2;
-    all.push_back({"Vek_Grid_MultiOut", sizeof(grid::Result), bytes_of(g)});
+    all.push_back({"Vek_Grid_MultiOut", sizeof(grid::Result), bytes_of(g), true});
 
     mixer::Params m{};
     m.color1 = {0.2f, 0.7f, 0.4f, 0.5f};
@@ -68,7 +69,7 @@ std::vector<Setting> settings() {
     m.amount = 0.75f;
     m.use_hsv = 1;
     m.alpha_mode = 6;
-    all.push_back({"Vek_Mixer", sizeof(miColor), bytes_of(m)});
+    all.push_back({"Vek_Mixer", sizeof(miColor), bytes_of(m), false});
 
     Padded<distance::Params> d{};
     d.params.mode = 21;  // object frame: two queries, a transform, a conversion
@@ -77,14 +78,14 @@ std::vector<Setting> settings() {
     d.params.max_distance = 4;
     d.params.bias = 0.3f;
     d.params.gain = 0.5f;
-    all.push_back({"Vek_Distance", sizeof(float), bytes_of(d)});
+    all.push_back({"Vek_Distance", sizeof(float), bytes_of(d), true});
 
     replace_alpha::Params r{};
     r.input_color = {0.3f, 0.6f, 0.9f, 0.2f};
     r.average_alpha = 1;
     r.set_opacity = 1;
     r.opacity = 0.5f;
-    all.push_back({"Vek_Replace_Alpha", sizeof(miColor), bytes_of(r)});
+    all.push_back({"Vek_Replace_Alpha", sizeof(miColor), bytes_of(r), false});
     return all;
 }
 
@@ -124,7 +125,7 @@ TEST(ConcurrentShading, EveryPluginGivesTheSameBitsOnManyThreads) {
             auto block = setting.block;
             for (int i = 0; i < samples; ++i) expected.push_back(shade(i, state, block));
         }
-        ASSERT_NE(expected.front(), expected.back()) << "the samples should differ";
+        if (setting.uses_point) ASSERT_NE(expected.front(), expected.back()) << "the samples should differ";
 
         plugin.attach(HostModule::primary().module.handle());  // every thread binds afresh
         std::atomic<int> ready{0}, mismatches{0};
