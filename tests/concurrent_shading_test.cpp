@@ -125,7 +125,9 @@ TEST(ConcurrentShading, EveryPluginGivesTheSameBitsOnManyThreads) {
             auto block = setting.block;
             for (int i = 0; i < samples; ++i) expected.push_back(shade(i, state, block));
         }
-        if (setting.uses_point) ASSERT_NE(expected.front(), expected.back()) << "the samples should differ";
+        if (setting.uses_point) {
+            ASSERT_NE(expected.front(), expected.back()) << "the samples should differ";
+        }
 
         plugin.attach(HostModule::primary().module.handle());  // every thread binds afresh
         std::atomic<int> ready{0}, mismatches{0};
