@@ -7,6 +7,8 @@
 
 #include <unistd.h>
 
+#include <tbb/task_arena.h>
+
 namespace vek::swatch {
 
 namespace fs = std::filesystem;
@@ -96,7 +98,9 @@ Image render_network(const host::Network &network, const Swatch &swatch, int thr
     for (std::size_t p = opacity_channel; p < image.pixels.size(); p += n)
         if (image.pixels[p] != 1.0f) return image;
     names.pop_back();
-    return select_channels(image, names);
+    // The copy runs on the render's own threads, no more.
+    tbb::task_arena arena(threads > 0 ? threads : tbb::task_arena::automatic);
+    return arena.execute([&] { return select_channels(image, names); });
 }
 
 std::vector<std::string> image_layers(const Image &image) {
