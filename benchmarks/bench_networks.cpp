@@ -87,7 +87,7 @@ json connected_variant(const json &doc, const std::string &node) {
         params[p.name] = "=" + name + "." + member;
     }
     out["nodes"][node]["params"] = params;
-    for (auto &[name, spec] : constants.items()) out["nodes"][name] = spec;
+    for (auto &[name, constant] : constants.items()) out["nodes"][name] = constant;
     return out;
 }
 
