@@ -46,10 +46,10 @@ miVector vector_of(const json &value, const Where &where, const char *what) {
 }
 
 // translate, rotate (degrees) and scale of an instance or of the swatch object.
-void place(Instance &instance, const json &spec, const Where &where) {
+void place(Instance &instance, const json &entry, const Where &where) {
     miVector t{0, 0, 0}, r{0, 0, 0}, s{1, 1, 1};
-    if (!spec.is_object()) where.fail("an instance must be an object with translate, rotate and scale");
-    for (const auto &[key, value] : spec.items()) {
+    if (!entry.is_object()) where.fail("an instance must be an object with translate, rotate and scale");
+    for (const auto &[key, value] : entry.items()) {
         if (key == "translate") t = vector_of(value, where, "translate");
         else if (key == "rotate") r = vector_of(value, where, "rotate");
         else if (key == "scale") s = vector_of(value, where, "scale");
@@ -136,10 +136,10 @@ public:
         if (!doc.contains("nodes") || !doc["nodes"].is_object() || doc["nodes"].empty())
             top.fail("a network needs \"nodes\": an object of named nodes");
         std::vector<json> params;
-        for (const auto &[name, spec] : doc["nodes"].items()) {
+        for (const auto &[name, entry] : doc["nodes"].items()) {
             if (name.empty() || name.find('.') != std::string::npos || name.find('=') != std::string::npos)
                 top.at_node(name).fail("a node name must be non-empty and hold no '.' or '='");
-            params.push_back(node(name, spec, top.at_node(name)));
+            params.push_back(node(name, entry, top.at_node(name)));
         }
         overrides(params, top);
         for (std::size_t i = 0; i < params.size(); ++i) values(static_cast<int>(i), params[i]);
@@ -158,11 +158,11 @@ private:
         net_.instances.push_back(object);
         if (!doc.contains("instances")) return;
         if (!doc["instances"].is_object()) top.fail("\"instances\" must be an object of named instances");
-        for (const auto &[name, spec] : doc["instances"].items()) {
+        for (const auto &[name, entry] : doc["instances"].items()) {
             Instance instance;
             instance.name = name;
             instance.tag = static_cast<miTag>(net_.instances.size() + 1);
-            place(instance, spec, Where{net_.file, "", "instance \"" + name + "\""});
+            place(instance, entry, Where{net_.file, "", "instance \"" + name + "\""});
             net_.instances.push_back(instance);
         }
     }
@@ -188,11 +188,11 @@ private:
         return (net_.plugins[shader] = std::move(loaded)).get();
     }
 
-    json node(const std::string &name, const json &spec, const Where &where) {
-        if (!spec.is_object() || !spec.contains("shader") || !spec["shader"].is_string())
+    json node(const std::string &name, const json &entry, const Where &where) {
+        if (!entry.is_object() || !entry.contains("shader") || !entry["shader"].is_string())
             where.fail("a node must be an object with \"shader\": the shader's name");
         json params = json::object();
-        for (const auto &[key, value] : spec.items()) {
+        for (const auto &[key, value] : entry.items()) {
             if (key == "params") {
                 if (!value.is_object()) where.fail("\"params\" must be an object of parameter values");
                 params = value;
@@ -200,7 +200,7 @@ private:
                 where.fail("unknown key \"" + key + "\" (a node has shader and params)");
             }
         }
-        const std::string shader = spec["shader"].get<std::string>();
+        const std::string shader = entry["shader"].get<std::string>();
         auto n = std::make_unique<Node>();
         n->name = name;
         try {
