@@ -17,10 +17,12 @@ static constexpr double lattice_scale = 0.000244140625;
 
 // floor, then truncation to 32 bits. Values outside the 32-bit range and NaN
 // give INT32_MIN; the range is tested first because converting them is undefined.
+// floor(x) lies in the range exactly when x lies in [-2^31, 2^31), and there the
+// truncated integer, one less where it is above x, is floor(x) without a library call.
 inline std::int32_t cell_index(double x) {
-    const double f = std::floor(x);
-    if (!(f >= -2147483648.0 && f <= 2147483647.0)) return INT32_MIN;
-    return static_cast<std::int32_t>(f);
+    if (!(x >= -2147483648.0 && x < 2147483648.0)) return INT32_MIN;
+    const std::int32_t t = static_cast<std::int32_t>(x);
+    return static_cast<double>(t) > x ? t - 1 : t;
 }
 
 // The neighbouring cell, wrapping like the hashes' sums: only the low bits of an
@@ -59,9 +61,20 @@ inline double fade_curve(int fade, double f) {
 
 inline double lerp_fade(double low, double high, double s) { return (high - low) * s + low; }
 
+// 2^52: from here on every double is a whole number.
+static constexpr double whole_from = 4503599627370496.0;
+
+// fmod(x, 1): below 2^52 x less its truncation is exact, and a zero takes the
+// sign of x as fmod's does; larger, infinite and NaN values go to the library.
+inline double fraction_of(double x) {
+    if (!(std::fabs(x) < whole_from)) return std::fmod(x, 1.0);
+    const double f = x - static_cast<double>(static_cast<std::int64_t>(x));
+    return f == 0.0 ? std::copysign(0.0, x) : f;
+}
+
 // Fraction of a coordinate within its unit cell, in 0..1 for negative ones too.
 inline double unit_fraction(double x) {
-    const double f = std::fmod(x, 1.0);
+    const double f = fraction_of(x);
     return f < 0.0 ? f + 1.0 : f;
 }
 

@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "host/eval.h"
 #include "host/host_functions.h"
@@ -100,11 +102,21 @@ struct Mirrors {
 };
 
 // Mirror, then divide by the scale, then subtract the offset: the offset is
-// measured in pattern units.
+// measured in pattern units. Division by exactly 1 and subtraction of +0 leave
+// every double as it is (a widened float is never a signalling NaN), so the
+// neutral settings skip them; -0 is subtracted, since c - (-0) turns -0 into +0.
+inline bool is_positive_zero(float f) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    return bits == 0u;
+}
+
 inline double axis_coordinate(float p, bool mirror, float scale, float offset) {
     double c = p;
     if (mirror) c = std::fabs(c);
-    return c / static_cast<double>(scale) - static_cast<double>(offset);
+    if (scale != 1.0f) c = c / static_cast<double>(scale);
+    if (!is_positive_zero(offset)) c = c - static_cast<double>(offset);
+    return c;
 }
 
 inline Coords pattern_coordinates(const miVector &p, const Mirrors &mirror, const miVector &scale,
