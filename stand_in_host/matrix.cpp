@@ -1,6 +1,7 @@
 #include "stand_in_host/matrix.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace vek::host {
@@ -10,20 +11,64 @@ void matrix_ident(float *m) {
 }
 
 void matrix_prod(float *result, const float *a, const float *b) {
+    // b is widened once, and the four sums of a row run side by side; each sum
+    // still starts at 0 and adds its terms in the order k = 0..3.
+    double wb[16];
+    for (int i = 0; i < 16; ++i) wb[i] = b[i];
     float r[16];
-    for (int row = 0; row < 4; ++row)
-        for (int col = 0; col < 4; ++col) {
-            double sum = 0.0;
-            for (int k = 0; k < 4; ++k) sum += static_cast<double>(a[4 * row + k]) * b[4 * k + col];
-            r[4 * row + col] = static_cast<float>(sum);
+    for (int row = 0; row < 4; ++row) {
+        double sum[4] = {0.0, 0.0, 0.0, 0.0};
+        for (int k = 0; k < 4; ++k) {
+            const double ak = a[4 * row + k];
+            for (int col = 0; col < 4; ++col) sum[col] += ak * wb[4 * k + col];
         }
+        for (int col = 0; col < 4; ++col) r[4 * row + col] = static_cast<float>(sum[col]);
+    }
     std::memcpy(result, r, sizeof r);
 }
 
+namespace {
+
+// The rotation last built on this thread, by the bits of its three angles: a
+// shader that turns its points by fixed angles asks for the same matrix on
+// every sample, and the function is pure, so the copy has the same bits.
+struct RotationMemo {
+    bool valid = false;
+    std::uint32_t angles[3] = {0, 0, 0};
+    float matrix[16];
+};
+
+RotationMemo &rotation_memo() {
+    static thread_local RotationMemo memo __attribute__((tls_model("initial-exec")));
+    return memo;
+}
+
+void build_rotation(float *m, float x, float y, float z);
+
+}  // namespace
+
 void matrix_rotate(float *m, float x, float y, float z) {
+    std::uint32_t angles[3];
+    std::memcpy(&angles[0], &x, 4);
+    std::memcpy(&angles[1], &y, 4);
+    std::memcpy(&angles[2], &z, 4);
+    RotationMemo &memo = rotation_memo();
+    if (!memo.valid || std::memcmp(angles, memo.angles, sizeof angles) != 0) {
+        build_rotation(memo.matrix, x, y, z);
+        std::memcpy(memo.angles, angles, sizeof angles);
+        memo.valid = true;
+    }
+    std::memcpy(m, memo.matrix, sizeof memo.matrix);
+}
+
+namespace {
+
+void build_rotation(float *m, float x, float y, float z) {
     const double cx = std::cos(x), sx = std::sin(x);
     const double cy = std::cos(y), sy = std::sin(y);
-    const double cz = std::cos(z), sz = std::sin(z);
+    // No turn about z is the common case: cos(+-0) = 1 and sin(+-0) = +-0 exactly.
+    const bool z_turns = z != 0.0f;
+    const double cz = z_turns ? std::cos(z) : 1.0, sz = z_turns ? std::sin(z) : z;
     // Row-vector forms: p * Rx turns y towards z, p * Ry turns z towards x,
     // p * Rz turns x towards y.
     const float rx[16] = {1, 0, 0, 0, 0, float(cx), float(sx), 0, 0, float(-sx), float(cx), 0, 0, 0, 0, 1};
@@ -33,6 +78,8 @@ void matrix_rotate(float *m, float x, float y, float z) {
     matrix_prod(xy, rx, ry);
     matrix_prod(m, xy, rz);
 }
+
+}  // namespace
 
 void point_transform(miVector *out, const miVector *in, const float *m) {
     const double x = in->x, y = in->y, z = in->z;
