@@ -37,12 +37,6 @@ constexpr Bounds both(Bounds a, Bounds b) {
             std::min(a.base_max, b.base_max)};
 }
 
-inline double bounded(double v, double lowest, double highest) {
-    if (v > highest) v = highest;
-    if (v < lowest) v = lowest;
-    return v;
-}
-
 // Step 2: the list of formula modes: number, name, mixed value of (t, b),
 // colour-form bounds, scalar-form bounds. Every dispatch below is generated
 // from it.
@@ -156,19 +150,30 @@ VEK_MIX_MODES(VEK_MIX_FORMULA)
 }  // namespace formula
 
 // Step 4: the per-channel helper. Bounds are applied to every channel of the
-// caller's triples first, then the formula runs on each channel.
+// caller's triples first, then the formula runs on each channel. A bound at
+// infinity leaves every value as it is (NaN included), so its comparison is
+// left out; the bounds are constants of the list, so the test folds away.
+inline void bound_one(double &v, double lowest, double highest) {
+    if (highest != kNoBound && v > highest) v = highest;
+    if (lowest != -kNoBound && v < lowest) v = lowest;
+}
+
 template <double (*F)(double, double)>
 inline void mix_channels(const Bounds &k, Triple &top, Triple &base, Triple &mixed) {
-    for (double Triple::*c : {&Triple::x, &Triple::y, &Triple::z}) {
-        top.*c = bounded(top.*c, k.top_min, k.top_max);
-        base.*c = bounded(base.*c, k.base_min, k.base_max);
-        mixed.*c = F(top.*c, base.*c);
-    }
+    bound_one(top.x, k.top_min, k.top_max);
+    bound_one(top.y, k.top_min, k.top_max);
+    bound_one(top.z, k.top_min, k.top_max);
+    bound_one(base.x, k.base_min, k.base_max);
+    bound_one(base.y, k.base_min, k.base_max);
+    bound_one(base.z, k.base_min, k.base_max);
+    mixed = {F(top.x, base.x), F(top.y, base.y), F(top.z, base.z)};
 }
 
 template <double (*F)(double, double)>
 inline double mix_one(const Bounds &k, double t, double b) {
-    return F(bounded(t, k.top_min, k.top_max), bounded(b, k.base_min, k.base_max));
+    bound_one(t, k.top_min, k.top_max);
+    bound_one(b, k.base_min, k.base_max);
+    return F(t, b);
 }
 
 // Colour form, for modes 1 to 28. Rewrites the bounded channels of `top` and
