@@ -451,6 +451,16 @@ private:
             words += (std::max(n->declaration.result_size, 4) + 15) / 16 * 4;
         }
         net_.result_words = words;
+        for (auto &n : net_.nodes) {
+            for (Link &l : n->links)
+                if (l.source >= 0) {
+                    l.node = net_.nodes[l.source].get();
+                    l.result_at = net_.result_offset[l.source] * 4;
+                }
+            n->record.block = static_cast<const unsigned char *>(n->block());
+            n->record.block_size = n->declaration.block_size;
+            n->record.links = n->links.data();
+        }
     }
 
     Network::Impl &net_;

@@ -15,15 +15,27 @@ namespace vek::host {
 
 // The record a plug-in sees as its current shader record; the host's own part
 // (which node it belongs to) follows the part the plug-ins read.
+struct Node;
+
+// Where one 32-bit unit of a parameter block is connected from. The node and
+// its result's place are filled once the network is loaded, so that an
+// evaluation goes from the parameter's place in the block to the node to run
+// without any other look-up.
+struct Link {
+    int source = -1;             // node index, -1 when the unit is not connected
+    int offset = 0;              // bytes into the source's result record (a struct member)
+    const Node *node = nullptr;  // the source node, nullptr when not connected
+    int result_at = 0;           // bytes into a context's result area: the source's result record
+};
+
 struct NodeRecord {
     miShaderRecord record;
     int node;
-};
-
-// Where one 32-bit unit of a parameter block is connected from.
-struct Link {
-    int source = -1;  // node index, -1 when the unit is not connected
-    int offset = 0;   // bytes into the source's result record (a struct member)
+    // The node's block, its size in bytes and its links (one per 32-bit unit),
+    // set once the network is loaded.
+    const unsigned char *block = nullptr;
+    std::ptrdiff_t block_size = 0;
+    const Link *links = nullptr;
 };
 
 struct LoadedPlugin {
@@ -74,16 +86,17 @@ struct ShadingContext::Impl {
     void *result(int node) { return results.data() + network->result_offset[node]; }
 
     // Runs a node on this thread with the state's shader record switched to the
-    // node's, and restored after; returns its result record.
-    void *run(int node) {
-        const Node &n = *network->nodes[node];
+    // node's, and restored after; returns its result record, `result_at` bytes
+    // into the result area.
+    void *run(const Node &n, int result_at) {
         miShaderRecord *saved = state.shader;
         state.shader = const_cast<miShaderRecord *>(&n.record.record);
-        void *out = result(node);
-        n.shader(out, &state, const_cast<void *>(n.block()));
+        void *out = reinterpret_cast<unsigned char *>(results.data()) + result_at;
+        n.shader(out, &state, const_cast<unsigned char *>(n.record.block));
         state.shader = saved;
         return out;
     }
+    void *run(int node) { return run(*network->nodes[node], network->result_offset[node] * 4); }
 };
 
 // The handle of the module that exports the host functions (this library).

@@ -57,15 +57,12 @@ extern "C" {
 // thread, and its result (or the member) is handed back. A parameter that is
 // not connected gives its own address, so the stored value is read.
 VEK_EXPORT void *mi_phen_eval(miState *state, void *parameter) {
-    ShadingContext::Impl *context = context_of(state);
     const auto *record = reinterpret_cast<const NodeRecord *>(state->shader);
-    const Node &node = *context->network->nodes[record->node];
-    const std::ptrdiff_t at = static_cast<const unsigned char *>(parameter) -
-                              static_cast<const unsigned char *>(node.block());
-    if (at < 0 || at >= node.declaration.block_size) return parameter;
-    const Link &link = node.links[at / 4];
-    if (link.source < 0) return parameter;
-    return static_cast<unsigned char *>(context->run(link.source)) + link.offset;
+    const std::ptrdiff_t at = static_cast<const unsigned char *>(parameter) - record->block;
+    if (at < 0 || at >= record->block_size) return parameter;
+    const Link &link = record->links[at / 4];
+    if (link.node == nullptr) return parameter;
+    return static_cast<unsigned char *>(context_of(state)->run(*link.node, link.result_at)) + link.offset;
 }
 
 // Kept for the current sample only; shade() reports it.
