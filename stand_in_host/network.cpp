@@ -461,6 +461,8 @@ private:
             n->record.block_size = n->declaration.block_size;
             n->record.links = n->links.data();
         }
+        net_.output_node = net_.nodes[net_.output].get();
+        net_.output_result_at = net_.result_offset[net_.output] * 4;
     }
 
     Network::Impl &net_;
@@ -554,7 +556,7 @@ bool ShadingContext::shade(const miVector &point, float u, float v, float *chann
     c.opacity = {1, 1, 1, 1};
     c.opacity_set = false;
     c.state.shader = nullptr;
-    const auto *out = static_cast<const unsigned char *>(c.run(c.network->output));
+    const auto *out = static_cast<const unsigned char *>(c.run(*c.network->output_node, c.network->output_result_at));
     for (const Channel &ch : c.network->channels) {
         if (ch.type == ValueType::scalar) {
             std::memcpy(channels, out + ch.offset, 4);

@@ -68,6 +68,8 @@ struct Network::Impl {
     std::vector<Channel> channels;
     std::vector<int> result_offset;   // per node, in 32-bit units of a context's result area
     int result_words = 0;
+    const Node *output_node = nullptr;  // nodes[output], and its result's place in bytes
+    int output_result_at = 0;
 
     const Instance *instance(miTag tag) const {
         return tag >= 1 && tag <= instances.size() ? &instances[tag - 1] : nullptr;
@@ -101,7 +103,16 @@ struct ShadingContext::Impl {
 
 // The handle of the module that exports the host functions (this library).
 void *host_module_handle();
-// The context shading on this thread, for host calls that get no state.
-ShadingContext::Impl *&current_context();
+// The context shading on this thread, for host calls that get no state. It is
+// set on every sample; the programs that use this library link it, so its one
+// pointer of thread-local storage takes the initial-exec model and is reached
+// with one store, without a call to find it.
+#if defined(__ELF__)
+#define VEK_HOST_CONTEXT_TLS __attribute__((tls_model("initial-exec"), visibility("hidden")))
+#else
+#define VEK_HOST_CONTEXT_TLS
+#endif
+extern thread_local ShadingContext::Impl *current_shading_context VEK_HOST_CONTEXT_TLS;
+inline ShadingContext::Impl *&current_context() { return current_shading_context; }
 
 }  // namespace vek::host

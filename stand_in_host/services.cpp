@@ -30,10 +30,7 @@ void *host_module_handle() {
     return handle;
 }
 
-ShadingContext::Impl *&current_context() {
-    static thread_local ShadingContext::Impl *context = nullptr;
-    return context;
-}
+thread_local ShadingContext::Impl *current_shading_context VEK_HOST_CONTEXT_TLS = nullptr;
 
 namespace {
 
