@@ -462,6 +462,11 @@ private:
             n->record.links = n->links.data();
         }
         net_.output_node = net_.nodes[net_.output].get();
+        const auto &ch = net_.channels;
+        bool colour = ch.size() == 4;
+        for (std::size_t i = 0; colour && i < 4; ++i)
+            colour = ch[i].type == ValueType::scalar && ch[i].offset == ch[0].offset + 4 * static_cast<int>(i);
+        net_.colour_at = colour ? ch[0].offset : -1;
         net_.output_result_at = net_.result_offset[net_.output] * 4;
     }
 
@@ -557,6 +562,11 @@ bool ShadingContext::shade(const miVector &point, float u, float v, float *chann
     c.opacity_set = false;
     c.state.shader = nullptr;
     const auto *out = static_cast<const unsigned char *>(c.run(*c.network->output_node, c.network->output_result_at));
+    if (c.network->colour_at >= 0) {
+        // A colour output: its four floats in one copy.
+        std::memcpy(channels, out + c.network->colour_at, 16);
+        return c.opacity_set;
+    }
     for (const Channel &ch : c.network->channels) {
         if (ch.type == ValueType::scalar) {
             std::memcpy(channels, out + ch.offset, 4);

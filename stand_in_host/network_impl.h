@@ -66,6 +66,7 @@ struct Network::Impl {
     int output_offset = 0;
     ValueType output_type = ValueType::color;
     std::vector<Channel> channels;
+    int colour_at = -1;               // when the channels are one colour's four floats: where they start
     std::vector<int> result_offset;   // per node, in 32-bit units of a context's result area
     int result_words = 0;
     const Node *output_node = nullptr;  // nodes[output], and its result's place in bytes
