@@ -42,6 +42,12 @@ inline void rgb_to_hsv(Triple &c) {
 }
 
 namespace detail {
+// Per sector 0 to 6, the ramps (0 v, 1 p, 2 q, 3 t) of red, green and blue.
+static constexpr int kSectorCount = 7;
+static constexpr unsigned char sector_ramps[kSectorCount][3] = {
+    {0, 3, 1}, {2, 0, 1}, {1, 0, 3}, {1, 2, 0}, {3, 1, 0}, {0, 1, 2}, {0, 1, 2},
+};
+
 // 0 at or below 0, 1 at or above 1 and for NaN.
 inline double unit_clamped(double v) { return v <= 0 ? 0.0 : (v < 1 ? v : 1.0); }
 }  // namespace detail
@@ -70,14 +76,11 @@ inline void hsv_to_rgb(Triple &c) {
     const double p = (1 - s) * v;
     const double q = (1 - f * s) * v;
     const double t = (1 - (1 - f) * s) * v;
-    switch (i) {
-        case 0: c = {v, t, p}; return;
-        case 1: c = {q, v, p}; return;
-        case 2: c = {p, v, t}; return;
-        case 3: c = {p, q, v}; return;
-        case 4: c = {t, p, v}; return;
-        default: c = {v, p, q}; return;
-    }
+    // Step 4: which ramp goes to which channel, by sector (6 takes the last
+    // row), picked from a table instead of a branch per sector.
+    const double ramps[4] = {v, p, q, t};
+    const unsigned char *row = detail::sector_ramps[i];
+    c = {ramps[row[0]], ramps[row[1]], ramps[row[2]]};
 }
 
 }  // namespace vek::mixer
