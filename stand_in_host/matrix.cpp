@@ -32,6 +32,9 @@ namespace {
 // The rotation last built on this thread, by the bits of its three angles: a
 // shader that turns its points by fixed angles asks for the same matrix on
 // every sample, and the function is pure, so the copy has the same bits.
+// The default thread-local model: this file is also linked into modules that
+// are opened at run time (the tests' recording host), where the initial-exec
+// model would draw on the loader's small static reserve.
 struct RotationMemo {
     bool valid = false;
     std::uint32_t angles[3] = {0, 0, 0};
@@ -39,7 +42,7 @@ struct RotationMemo {
 };
 
 RotationMemo &rotation_memo() {
-    static thread_local RotationMemo memo __attribute__((tls_model("initial-exec")));
+    static thread_local RotationMemo memo;
     return memo;
 }
 
